@@ -18,7 +18,8 @@ DeinterlaceInstance FreshInstance() {
     return inst;
 }
 
-Bitmap Frame(int32_t w, int32_t h) { return Bitmap{nullptr, w, h, w * 4}; }
+// StartBuffers reads only the width and height.
+Bitmap Frame(int32_t w, int32_t h) { return Bitmap{nullptr, w, h, 0}; }
 
 bool AllZero(const void* p, size_t n) {
     const uint8_t* b = static_cast<const uint8_t*>(p);
