@@ -15,6 +15,7 @@ struct BlockHeader {
     int32_t w;
     int32_t h;
     size_t bytes;
+    uint32_t marks;  // see BufferMarks
 };
 
 constexpr size_t kAlign = 64;
@@ -76,6 +77,7 @@ void* AcquireBuffer(BufferKind kind, int32_t w, int32_t h) {
     header->w = w;
     header->h = h;
     header->bytes = bytes;
+    header->marks = 0;
     if (kind == BufferKind::PrevFrame || kind == BufferKind::MotionMap) ZeroFill(data, bytes);
     return data;
 }
@@ -89,6 +91,10 @@ bool BufferFits(const void* block, int32_t w, int32_t h) {
     if (block == nullptr) return false;
     const BlockHeader* header = HeaderOf(block);
     return header->w == w && header->h == h;
+}
+
+uint32_t& BufferMarks(void* block) {
+    return (reinterpret_cast<BlockHeader*>(static_cast<uint8_t*>(block)) - 1)->marks;
 }
 
 bool EnsureBuffers(DeinterlaceInstance* inst, int32_t w, int32_t h) {

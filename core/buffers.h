@@ -27,6 +27,11 @@ void ReleaseBuffer(void* block);
 // Whether the block was acquired for a w x h frame (false for null).
 bool BufferFits(const void* block, int32_t w, int32_t h);
 
+// A word of flags kept with the block, 0 when the block is acquired, for its user to note what
+// the block holds (the field-order correction marks which rows of fieldFrame hold a saved
+// field). The block must not be null.
+uint32_t& BufferMarks(void* block);
+
 // Makes every buffer that the current settings need present and sized for w x h, acquiring (and
 // releasing a mis-sized block first) where needed. False when a block cannot be had; the
 // instance is then left consistent (every pointer null or a valid block).

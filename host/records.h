@@ -12,6 +12,15 @@
 #define VELMO_CDECL
 #endif
 
+// Everything the host calls into: entered with a stack that is only 4-byte aligned on 32-bit x86,
+// so it is realigned on entry before any SSE spill (the Windows builds also compile everything
+// with -mstackrealign).
+#if defined(__i386__) && defined(__GNUC__)
+#define VELMO_HOST_ENTRY __attribute__((force_align_arg_pointer))
+#else
+#define VELMO_HOST_ENTRY
+#endif
+
 namespace velmo {
 namespace host {
 
@@ -119,23 +128,40 @@ struct FilterDescriptor {
 };
 
 #if defined(_WIN32) && !defined(_WIN64)
-static_assert(sizeof(Bitmap) == 40 && offsetof(Bitmap, data) == 4 && offsetof(Bitmap, w) == 16 &&
-                  offsetof(Bitmap, h) == 20 && offsetof(Bitmap, pitch) == 24,
+// The 32-bit layout the host uses, field by field.
+static_assert(sizeof(void*) == 4 && sizeof(int) == 4, "32-bit host");
+static_assert(sizeof(Bitmap) == 40 && offsetof(Bitmap, data) == 4 && offsetof(Bitmap, palette) == 8 &&
+                  offsetof(Bitmap, depth) == 12 && offsetof(Bitmap, w) == 16 && offsetof(Bitmap, h) == 20 &&
+                  offsetof(Bitmap, pitch) == 24 && offsetof(Bitmap, modulo) == 28 &&
+                  offsetof(Bitmap, size) == 32 && offsetof(Bitmap, offset) == 36,
               "host bitmap layout");
-static_assert(offsetof(HostFrameState, sourceFrame) == 8, "frame state layout");
+static_assert(offsetof(HostFrameState, outputFrame) == 0 && offsetof(HostFrameState, microsecsPerFrame) == 4 &&
+                  offsetof(HostFrameState, sourceFrame) == 8,
+              "frame state layout");
 static_assert(offsetof(HostModule, instanceHandle) == 8, "module record layout");
-static_assert(offsetof(HostFilterContext, instance) == 4 && offsetof(HostFilterContext, dst) == 8 &&
-                  offsetof(HostFilterContext, src) == 12 && offsetof(HostFilterContext, last) == 20 &&
+static_assert(offsetof(HostFilterContext, descriptor) == 0 && offsetof(HostFilterContext, instance) == 4 &&
+                  offsetof(HostFilterContext, dst) == 8 && offsetof(HostFilterContext, src) == 12 &&
+                  offsetof(HostFilterContext, reserved) == 16 && offsetof(HostFilterContext, last) == 20 &&
+                  offsetof(HostFilterContext, clip) == 24 && sizeof(HostFilterContext::clip) == 16 &&
                   offsetof(HostFilterContext, frameState) == 40,
               "filter context layout");
-static_assert(sizeof(HostFunctionTable) == 8, "function table entries used");
-static_assert(sizeof(ScriptValue) == 16 && offsetof(ScriptValue, value) == 8, "script value layout");
-static_assert(sizeof(ScriptCommand) == 12 && sizeof(ScriptBinding) == 12, "script records");
-static_assert(sizeof(FilterDescriptor) == 72 && offsetof(FilterDescriptor, name) == 12 &&
-                  offsetof(FilterDescriptor, instanceSize) == 28 &&
-                  offsetof(FilterDescriptor, initSettings) == 32 &&
-                  offsetof(FilterDescriptor, runFrame) == 40 && offsetof(FilterDescriptor, configure) == 48 &&
-                  offsetof(FilterDescriptor, startBuffers) == 56 &&
+static_assert(sizeof(HostFunctionTable) == 8 && offsetof(HostFunctionTable, UnregisterFilter) == 4,
+              "function table entries used");
+static_assert(sizeof(ScriptValue) == 16 && offsetof(ScriptValue, type) == 0 && offsetof(ScriptValue, link) == 4 &&
+                  offsetof(ScriptValue, value) == 8 && alignof(ScriptValue) == 8,
+              "script value layout");
+static_assert(sizeof(ScriptCommand) == 12 && offsetof(ScriptCommand, name) == 4 &&
+                  offsetof(ScriptCommand, signature) == 8,
+              "script command entry");
+static_assert(sizeof(ScriptBinding) == 12 && offsetof(ScriptBinding, commands) == 4, "script binding");
+static_assert(sizeof(FilterDescriptor) == 72 && offsetof(FilterDescriptor, hostLink1) == 4 &&
+                  offsetof(FilterDescriptor, module) == 8 && offsetof(FilterDescriptor, name) == 12 &&
+                  offsetof(FilterDescriptor, description) == 16 && offsetof(FilterDescriptor, maker) == 20 &&
+                  offsetof(FilterDescriptor, hostDefined) == 24 && offsetof(FilterDescriptor, instanceSize) == 28 &&
+                  offsetof(FilterDescriptor, initSettings) == 32 && offsetof(FilterDescriptor, slot10) == 36 &&
+                  offsetof(FilterDescriptor, runFrame) == 40 && offsetof(FilterDescriptor, slot12) == 44 &&
+                  offsetof(FilterDescriptor, configure) == 48 && offsetof(FilterDescriptor, slot14) == 52 &&
+                  offsetof(FilterDescriptor, startBuffers) == 56 && offsetof(FilterDescriptor, endBuffers) == 60 &&
                   offsetof(FilterDescriptor, script) == 64 && offsetof(FilterDescriptor, formatScript) == 68,
               "filter descriptor layout");
 #endif
