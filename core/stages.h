@@ -3,6 +3,7 @@
 // arithmetic to the row kernels of the table it is given.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/kernels.h"
@@ -36,6 +37,21 @@ void DenoiseMotionMap(DeinterlaceInstance* inst, int32_t w, int32_t h, const Ker
 // Writes every destination row from the source, the motion map and the scene-change flag.
 void WriteOutputFrame(const FrameContext& ctx, const DeinterlaceInstance& inst, bool sceneChange,
                       const KernelTable& kernels);
+
+// Row y of a frame view, through its own pitch.
+inline uint8_t* RowOf(const Bitmap& b, int32_t y) {
+    return b.data + static_cast<ptrdiff_t>(y) * b.pitch;
+}
+inline uint32_t* PixelRowOf(const Bitmap& b, int32_t y) {
+    return reinterpret_cast<uint32_t*>(RowOf(b, y));
+}
+// Row y of a packed w-wide working buffer.
+template <typename T>
+inline T* PackedRow(T* base, int32_t w, int32_t y) {
+    return base + static_cast<ptrdiff_t>(y) * w;
+}
+// Bytes of a row of w pixels.
+inline size_t RowBytes(int32_t w) { return static_cast<size_t>(w) * 4; }
 
 // RunFrame with a given kernel table (RunFrame uses ActiveKernels()).
 int RunFrameWith(DeinterlaceInstance* inst, FrameContext& ctx, const KernelTable& kernels);

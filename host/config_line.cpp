@@ -4,20 +4,27 @@
 
 namespace velmo {
 
+void ApplyConfigArg(DeinterlaceInstance* inst, int position, int32_t value) {
+    const int32_t on = value != 0 ? 1 : 0;
+    switch (position) {
+        case 0: inst->showMotionOnly = on; break;
+        case 1: inst->blendMotion = on; break;
+        case 2: inst->motionThreshold = value; break;
+        case 3: inst->sceneThreshold = value; break;
+        case 4: inst->phaseShift = on; break;
+        case 5: inst->swapBefore = on; break;
+        case 6: inst->swapAfter = on; break;
+        case 7: inst->motionDisabled = on; break;
+        case 8: inst->denoiseMotion = on; break;
+        case 9: inst->diffMode = value; break;
+        case 10: inst->compareColor = on; break;
+        case 11: inst->cubicInterpolation = on; break;
+        default: break;
+    }
+}
+
 void ApplyConfigArgs(DeinterlaceInstance* inst, const int32_t a[kConfigArgs]) {
-    auto sw = [](int32_t v) { return v != 0 ? 1 : 0; };
-    inst->showMotionOnly = sw(a[0]);
-    inst->blendMotion = sw(a[1]);
-    inst->motionThreshold = a[2];
-    inst->sceneThreshold = a[3];
-    inst->phaseShift = sw(a[4]);
-    inst->swapBefore = sw(a[5]);
-    inst->swapAfter = sw(a[6]);
-    inst->motionDisabled = sw(a[7]);
-    inst->denoiseMotion = sw(a[8]);
-    inst->diffMode = a[9];
-    inst->compareColor = sw(a[10]);
-    inst->cubicInterpolation = sw(a[11]);
+    for (int k = 0; k < kConfigArgs; ++k) ApplyConfigArg(inst, k, a[k]);
 }
 
 void ConfigArgsOf(const DeinterlaceInstance& inst, int32_t a[kConfigArgs]) {

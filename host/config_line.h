@@ -16,6 +16,9 @@ constexpr size_t kConfigLineMax = 163;
 // Stores the twelve values of a Config call, in script order, into the settings: switches
 // become 0 or 1, motionThreshold, sceneThreshold and diffMode are stored unchanged.
 void ApplyConfigArgs(DeinterlaceInstance* inst, const int32_t args[kConfigArgs]);
+// Stores the value of argument `position` (0 to 11, script order) by the same rule; any other
+// position stores nothing.
+void ApplyConfigArg(DeinterlaceInstance* inst, int position, int32_t value);
 // The twelve settings in script order.
 void ConfigArgsOf(const DeinterlaceInstance& inst, int32_t args[kConfigArgs]);
 // Writes "Config(a, b, ..., l)" into buf. Never writes past size bytes; when size >= 1 the text

@@ -8,12 +8,9 @@ namespace host {
 
 void VELMO_CDECL ScriptConfig(void*, HostFilterContext* ctx, ScriptValue* args, int32_t count) {
     DeinterlaceInstance* inst = InstanceOf(ctx);
-    int32_t values[kConfigArgs];
-    ConfigArgsOf(*inst, values);
     int32_t given = args == nullptr || count < 0 ? 0 : count;
     if (given > kConfigArgs) given = kConfigArgs;
-    for (int32_t k = 0; k < given; ++k) values[k] = args[k].value.i;
-    ApplyConfigArgs(inst, values);
+    for (int32_t k = 0; k < given; ++k) ApplyConfigArg(inst, k, args[k].value.i);
 }
 
 bool VELMO_CDECL FormatScript(HostFilterContext* ctx, void*, char* buf, int32_t size) {

@@ -18,12 +18,13 @@ namespace velmo {
 namespace host {
 namespace {
 
-// A host's new instance record: whatever the allocator left there, then InitSettings.
+// A host's new instance record: whatever the allocator left there (by default the pattern of a
+// debugging allocator; zero where a line of the defaults is wanted), then InitSettings.
 struct Instance {
     DeinterlaceInstance inst;
     HostFilterContext ctx;
-    Instance() {
-        std::memset(&inst, 0xCD, sizeof inst);
+    explicit Instance(int fill = 0xCD) {
+        std::memset(&inst, fill, sizeof inst);
         std::memset(&ctx, 0xCD, sizeof ctx);
         ctx.instance = &inst;
         velmo::InitSettings(&inst);
@@ -141,11 +142,11 @@ TEST(Script, LinesOfKnownSettings) {
          "Config(1, 1, 255, 0, 1, 1, 1, 1, 1, 2, 1, 1)"},
     };
     for (const Case& c : cases) {
-        Instance in;
+        Instance in(0);
         if (!c.args.empty()) RunConfig(in, c.args);
         EXPECT_EQ(Line(in), c.line) << c.what;
     }
-    Instance fresh;
+    Instance fresh(0);
     EXPECT_EQ(Line(fresh).size(), 45u);
 }
 
@@ -159,7 +160,7 @@ TEST(Script, LongestLineFitsTheLargestBuffer) {
 }
 
 TEST(Script, SmallBuffersAreNeverOverrunAndNeverHoldACutLine) {
-    Instance shortLine;  // the 45-character default line
+    Instance shortLine(0);  // the 45-character default line
     Instance longLine;   // 162 characters
     for (int k = 0; k < 12; ++k) longLine.inst.*kArgOrder[k] = INT_MIN;
     const size_t kGuard = 32;

@@ -1,6 +1,7 @@
 #include "harness.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -91,7 +92,7 @@ LoadedModule& Module() {
         loaded.error = "cannot load " + path;
         return loaded;
     }
-    auto init = reinterpret_cast<Init2Fn>(GetProcAddress(loaded.handle, "VirtualdubFilterModuleInit2"));
+    auto init = reinterpret_cast<Init2Fn>(reinterpret_cast<void*>(GetProcAddress(loaded.handle, "VirtualdubFilterModuleInit2")));
     if (init == nullptr) {
         loaded.error = "no VirtualdubFilterModuleInit2 in " + path;
         return loaded;
@@ -138,14 +139,15 @@ void UseUiLanguage(LANGID language) {
     SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
 }
 
-DialogRun RunDialog(DeinterlaceInstance& record, const std::function<void(HWND)>& user) {
+DialogRun RunDialog(DeinterlaceInstance& record, const std::function<void(HWND)>& user,
+                    host::FilterDescriptor* descriptor) {
     LoadedModule& module = Module();
     DialogRun run;
     if (!module.error.empty()) return run;
 
     HWND owner = OwnerWindow();
     host::HostFilterContext ctx{};
-    ctx.descriptor = &module.copy;
+    ctx.descriptor = descriptor != nullptr ? descriptor : &module.copy;
     ctx.instance = &record;
 
     HANDLE returned = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -161,7 +163,9 @@ DialogRun RunDialog(DeinterlaceInstance& record, const std::function<void(HWND)>
         }
         dialog = search.found;
         run.dialogFound = true;
+        if (getenv("VELMO_TRACE")) fprintf(stderr, "found after %lu ms\n", GetTickCount() - start);
         user(dialog);
+        if (getenv("VELMO_TRACE")) fprintf(stderr, "user done after %lu ms\n", GetTickCount() - start);
         if (WaitForSingleObject(returned, kEndTimeoutMs) != WAIT_OBJECT_0) Abandon("the settings dialog did not end");
     });
     run.result = module.copy.configure(&ctx, &module.functions, owner);
@@ -170,6 +174,46 @@ DialogRun RunDialog(DeinterlaceInstance& record, const std::function<void(HWND)>
     CloseHandle(returned);
     run.closed = dialog == nullptr || !IsWindow(dialog);
     return run;
+}
+
+Settings SettingsOf(const DeinterlaceInstance& r) {
+    return {r.showMotionOnly, r.blendMotion,   r.motionThreshold, r.sceneThreshold, r.phaseShift,   r.swapBefore,
+            r.swapAfter,      r.denoiseMotion, r.diffMode,        r.compareColor,   r.motionDisabled, r.cubicInterpolation};
+}
+
+DeinterlaceInstance RecordWith(const Settings& s) {
+    DeinterlaceInstance r;
+    r.prevFrame = reinterpret_cast<uint32_t*>(0x1111);
+    r.fieldFrame = reinterpret_cast<uint32_t*>(0x2222);
+    r.motionMap = reinterpret_cast<uint8_t*>(0x3333);
+    r.denoiseMap = reinterpret_cast<uint8_t*>(0x4444);
+    r.showMotionOnly = s[0];
+    r.blendMotion = s[1];
+    r.motionThreshold = s[2];
+    r.sceneThreshold = s[3];
+    r.phaseShift = s[4];
+    r.swapBefore = s[5];
+    r.swapAfter = s[6];
+    r.denoiseMotion = s[7];
+    r.diffMode = s[8];
+    r.compareColor = s[9];
+    r.motionDisabled = s[10];
+    r.cubicInterpolation = s[11];
+    return r;
+}
+
+bool PointersIntact(const DeinterlaceInstance& r) {
+    return r.prevFrame == reinterpret_cast<uint32_t*>(0x1111) && r.fieldFrame == reinterpret_cast<uint32_t*>(0x2222) &&
+           r.motionMap == reinterpret_cast<uint8_t*>(0x3333) && r.denoiseMap == reinterpret_cast<uint8_t*>(0x4444);
+}
+
+std::string Describe(const Settings& s) {
+    static const char* const names[12] = {"showMotionOnly", "blendMotion",   "motionThreshold", "sceneThreshold",
+                                          "phaseShift",     "swapBefore",    "swapAfter",       "denoiseMotion",
+                                          "diffMode",       "compareColor",  "motionDisabled",  "cubicInterpolation"};
+    std::string text;
+    for (size_t i = 0; i < s.size(); ++i) text += std::string(i ? ", " : "") + names[i] + " " + std::to_string(s[i]);
+    return text;
 }
 
 std::string ControlText(HWND dialog, int id) {

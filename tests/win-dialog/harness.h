@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <functional>
 #include <string>
 
@@ -49,7 +50,17 @@ struct DialogRun {
 // test) and calls `user` from a second thread with the dialog's handle once it is visible. `user`
 // must end the dialog (OK, Cancel); a dialog that does not appear or does not end within a few
 // seconds ends the test program with a message instead of hanging.
-DialogRun RunDialog(DeinterlaceInstance& record, const std::function<void(HWND dialog)>& user);
+// `descriptor` stands in for the host's copy of the registered descriptor when given.
+DialogRun RunDialog(DeinterlaceInstance& record, const std::function<void(HWND dialog)>& user,
+                    host::FilterDescriptor* descriptor = nullptr);
+
+// The twelve settings in record order, and the record made from them; pointers are set to
+// recognisable values that no callback of the dialog may change.
+using Settings = std::array<int32_t, 12>;
+Settings SettingsOf(const DeinterlaceInstance& record);
+DeinterlaceInstance RecordWith(const Settings& settings);
+bool PointersIntact(const DeinterlaceInstance& record);
+std::string Describe(const Settings& settings);
 
 // Control access from the user's thread.
 std::string ControlText(HWND dialog, int id);
