@@ -1,7 +1,6 @@
 #include "harness.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -163,9 +162,7 @@ DialogRun RunDialog(DeinterlaceInstance& record, const std::function<void(HWND)>
         }
         dialog = search.found;
         run.dialogFound = true;
-        if (getenv("VELMO_TRACE")) fprintf(stderr, "found after %lu ms\n", GetTickCount() - start);
         user(dialog);
-        if (getenv("VELMO_TRACE")) fprintf(stderr, "user done after %lu ms\n", GetTickCount() - start);
         if (WaitForSingleObject(returned, kEndTimeoutMs) != WAIT_OBJECT_0) Abandon("the settings dialog did not end");
     });
     run.result = module.copy.configure(&ctx, &module.functions, owner);
