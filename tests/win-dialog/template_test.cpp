@@ -333,7 +333,11 @@ TEST(DialogTemplate, EnglishDialogOnScreen) { CheckLiveDialog(kEnglish); }
 // Russian code page of a Russian system: under Wine that is a Russian locale (LANG=ru_RU.UTF-8),
 // which the second run of this program in the test list has.
 TEST(DialogTemplate, RussianSystemShowsRussianDialog) {
-    if (GetACP() != 1251) GTEST_SKIP() << "needs the Russian code page (run with LANG=ru_RU.UTF-8)";
+    if (GetACP() != 1251) {
+        // The Russian run of the test list asks for the check; elsewhere it is left out.
+        if (GetEnvironmentVariableA("VELMO_RUSSIAN_RUN", nullptr, 0) != 0) FAIL() << "code page " << GetACP();
+        GTEST_SKIP() << "needs the Russian code page (run with LANG=ru_RU.UTF-8)";
+    }
     CheckLiveDialog(kRussian);
 }
 
