@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh || exit 1
 
 JOBS="${JOBS:-$(nproc)}"
-PRESETS=(${VELMO_PRESETS:-linux linux-asan win32-p2 win32-p3 win32-p4})
+PRESETS=(${VELMO_PRESETS:-linux linux-asan linux-fuzz win32-p2 win32-p3 win32-p4})
 passed=0
 failed=0
 broken=()
