@@ -579,6 +579,91 @@ TEST_F(Registered, JunkInTheNewRecordWorksLikeJunkInThePipeline) {
     }
 }
 
+// A host that changes the settings after StartBuffers, hands over frames of another size than
+// the one it started with, or of degenerate sizes: the module must not crash, must write nothing
+// outside the frames, and must give what the pipeline gives for the same calls.
+struct HostileCase {
+    const char* name;
+    int32_t startW, startH;  // frame size shown to StartBuffers
+    int32_t w, h;            // frame size of the RunFrame calls
+    int32_t srcPad, dstPad;
+    int32_t before[12];  // Config before StartBuffers
+    int32_t after[12];   // Config between StartBuffers and the first RunFrame
+};
+
+// showMotionOnly, blendMotion, motionThreshold, sceneThreshold, phaseShift, swapBefore,
+// swapAfter, motionDisabled, denoiseMotion, diffMode, compareColor, cubicInterpolation
+const HostileCase kHostile[] = {
+    {"every buffer condition flipped on", 32, 20, 32, 20, 4, 4,
+     {0, 0, 15, 100, 0, 0, 0, 1, 0, 1, 1, 0}, {0, 0, 15, 100, 1, 0, 0, 0, 1, 0, 1, 0}},
+    {"every buffer condition flipped off", 32, 20, 32, 20, 4, 4,
+     {0, 0, 15, 100, 1, 0, 0, 0, 1, 0, 1, 0}, {0, 0, 15, 100, 0, 0, 0, 1, 0, 1, 1, 0}},
+    {"one swap switched on, frame-and-field", 24, 14, 24, 14, 0, 8,
+     {0, 0, 15, 100, 0, 0, 0, 0, 0, 1, 0, 0}, {0, 1, 10, 100, 0, 1, 0, 0, 1, 2, 0, 1}},
+    {"frame larger than at start", 16, 8, 40, 30, 4, 0,
+     {0, 0, 15, 100, 1, 0, 0, 0, 1, 2, 1, 1}, {0, 0, 15, 100, 1, 0, 0, 0, 1, 2, 1, 1}},
+    {"frame smaller than at start", 40, 30, 9, 5, 0, 4,
+     {0, 0, 15, 100, 0, 1, 0, 0, 1, 0, 0, 0}, {0, 0, 15, 100, 0, 1, 0, 0, 1, 0, 0, 0}},
+    {"0 x 0", 0, 0, 0, 0, 4, 4, {0, 0, 15, 100, 1, 0, 0, 0, 1, 0, 1, 0}, {0, 0, 15, 100, 1, 0, 0, 0, 1, 0, 1, 0}},
+    {"1 x 1", 1, 1, 1, 1, 4, 0, {0, 0, 15, 100, 1, 0, 0, 0, 1, 0, 1, 1}, {0, 0, 15, 100, 1, 0, 0, 0, 1, 0, 1, 1}},
+    {"1 x 9", 1, 9, 1, 9, 0, 4, {0, 0, 0, 0, 0, 1, 0, 0, 1, 1, 0, 1}, {0, 0, 0, 0, 0, 1, 0, 0, 1, 1, 0, 1}},
+    {"9 x 1", 9, 1, 9, 1, 4, 4, {1, 0, 15, 100, 1, 1, 1, 0, 0, 2, 1, 0}, {1, 0, 15, 100, 1, 1, 1, 0, 0, 2, 1, 0}},
+    {"destination pitch smaller than the source's, plain copy", 20, 12, 20, 12, 36, 0,
+     {0, 0, 15, 100, 0, 0, 0, 1, 0, 0, 1, 0}, {0, 0, 15, 100, 0, 0, 0, 1, 0, 0, 1, 0}},
+    {"destination pitch smaller than the source's, filtering", 20, 12, 20, 12, 36, 0,
+     {0, 1, 15, 100, 1, 0, 0, 0, 1, 0, 1, 0}, {0, 1, 15, 100, 1, 0, 0, 0, 1, 0, 1, 0}},
+};
+
+TEST_F(Registered, HostileHostsGetSoundPictures) {
+    {
+        // EndBuffers without StartBuffers, on a record that held junk before InitSettings.
+        Instance host(d, 0x5A);
+        EXPECT_EQ(host.Callback(kInit), 0u);
+        EXPECT_EQ(host.Callback(kEnd), 0u);
+        EXPECT_EQ(host.Callback(kEnd), 0u);
+        for (size_t o = 0; o < 16; o += 4) EXPECT_EQ(host.Field(o), 0);
+    }
+    for (const HostileCase& c : kHostile) {
+        SCOPED_TRACE(c.name);
+        HostFrame startFrame(c.startW, c.startH, 0);
+        HostFrame hostSrc(c.w, c.h, c.srcPad), hostDst(c.w, c.h, c.dstPad);
+        HostFrame coreSrc(c.w, c.h, c.srcPad), coreDst(c.w, c.h, c.dstPad);
+        Instance host(d);
+        host.Callback(kInit);
+        host.Config(std::vector<int32_t>(c.before, c.before + 12));
+        velmo::DeinterlaceInstance core;
+        std::memset(&core, 0xCD, sizeof core);
+        velmo::InitSettings(&core);
+        for (int k = 0; k < 12; ++k) velmo::frames::SettingInScriptOrder(core, k) = c.before[k];
+
+        Describe(&host.src, startFrame);
+        Describe(&host.dst, startFrame);
+        EXPECT_EQ(host.Callback(kStart), 0u);
+        velmo::StartBuffers(&core, View(startFrame));
+        host.Config(std::vector<int32_t>(c.after, c.after + 12));
+        for (int k = 0; k < 12; ++k) velmo::frames::SettingInScriptOrder(core, k) = c.after[k];
+
+        for (int32_t n = 0; n < 3; ++n) {
+            hostSrc.FillSource(n);
+            coreSrc.FillSource(n);
+            hostDst.FillDestination(n);
+            coreDst.FillDestination(n);
+            Describe(&host.src, hostSrc);
+            Describe(&host.dst, hostDst);
+            host.state.sourceFrame = n;
+            EXPECT_EQ(host.Callback(kRun), 0u);
+            velmo::FrameContext frame{View(coreSrc), View(coreDst), n};
+            velmo::RunFrame(&core, frame);
+            EXPECT_TRUE(hostSrc.GuardsIntact() && hostDst.GuardsIntact()) << "frame " << n << ": written outside";
+            EXPECT_TRUE(hostDst.SameBytes(coreDst)) << "frame " << n << ": destination differs";
+            EXPECT_TRUE(hostSrc.SameBytes(coreSrc)) << "frame " << n << ": source differs";
+        }
+        EXPECT_EQ(host.Callback(kEnd), 0u);
+        velmo::EndBuffers(&core);
+        for (size_t o = 0; o < 16; o += 4) EXPECT_EQ(host.Field(o), 0) << "buffer pointer at +" << o;
+    }
+}
+
 // Wine finds unix paths on its Z: drive.
 std::string WindowsPath(std::string path) {
     if (!path.empty() && path[0] == '/') path = "Z:" + path;
