@@ -31,7 +31,7 @@ int32_t NumberOption(const std::string& option, const std::string& value) {
     return v;
 }
 
-const char* const kHelp = R"(Usage: velmo [OPTIONS] INPUT OUTPUT
+const char* const kHelp = R"HELP(Usage: velmo [OPTIONS] INPUT OUTPUT
        velmo --raw WxH [OPTIONS] INPUT|- OUTPUT|-
        velmo demo [DIR]
        velmo --print-config [SETTINGS]
@@ -102,7 +102,7 @@ failed, or the output could not be written (nothing is then left under the outpu
 
 Environment: VELMO_FFMPEG and VELMO_FFPROBE name the programs to run (default: ffmpeg and
 ffprobe, searched in PATH).
-)";
+)HELP";
 
 }  // namespace
 
