@@ -202,9 +202,10 @@ FfmpegSource::FfmpegSource(const FfmpegPrograms& programs, const std::string& in
     Child::Spec spec;
     spec.program = programs.ffmpeg;
     // Frames as the file stores them: no rotation from display metadata (that would turn the
-    // fields sideways), every decoded frame passed on as it is.
+    // fields sideways), every decoded frame passed on once (no frames repeated or dropped to
+    // even out the timestamps).
     spec.args = {"-nostdin", "-hide_banner", "-v", "error", "-noautorotate", "-i", FileUrl(input),
-                 "-map", "0:V:0", "-an", "-sn", "-dn", "-f", "rawvideo", "-pix_fmt", "bgra", "pipe:1"};
+                 "-map", "0:V:0", "-an", "-sn", "-dn", "-fps_mode", "passthrough", "-f", "rawvideo", "-pix_fmt", "bgra", "pipe:1"};
     spec.pipeStdout = true;
     decoder_ = std::make_unique<Child>(spec);
 }
@@ -255,10 +256,15 @@ std::vector<std::string> FfmpegSink::EncoderArgs() const {
     const std::string size = std::to_string(info_.size.w) + "x" + std::to_string(info_.size.h);
     // Byte 3 of a pixel carries nothing: bgr0 keeps it out of the encoded picture.
     std::vector<std::string> a = {"-nostdin", "-hide_banner", "-v", "error", "-y",
-                                  "-f", "rawvideo", "-pix_fmt", "bgr0", "-s", size, "-framerate", info_.rate,
-                                  "-i", "pipe:0", "-i", FileUrl(input_),
-                                  "-map", "0:v:0", "-map", "1:a?", "-c:a", "copy",
-                                  "-map_metadata", "1", "-map_chapters", "1"};
+                                  "-f", "rawvideo", "-pix_fmt", "bgr0", "-s", size, "-framerate", info_.rate};
+    for (const char* s : {"-i", "pipe:0"}) a.push_back(s);
+    // The audio comes straight from the input file, copied.
+    for (const std::string& s : {std::string("-i"), FileUrl(input_), std::string("-map"), std::string("0:v:0"),
+                                 std::string("-map"), std::string("1:a?"), std::string("-c:a"), std::string("copy"),
+                                 std::string("-map_metadata"), std::string("1"), std::string("-map_chapters"),
+                                 std::string("1")}) {
+        a.push_back(s);
+    }
     std::vector<std::string> filters;
     if (!info_.aspect.empty()) filters.push_back("setsar=" + info_.aspect);
     if (!encode_.codec.empty()) {
@@ -328,7 +334,31 @@ void FfmpegSink::Finish(int64_t frames) {
     if (frames == 0 || !encoder_) RuntimeError(input_ + ": ffmpeg decoded no video frames");
     encoder_->CloseStdin();
     if (!encoder_->Wait()) EncoderFailed();
+    if (out_.isTemporary()) CheckWritten(frames);
     out_.Commit();
+}
+
+// ffmpeg can end with success after a write failed (a full disk cuts the file short without a
+// word): the written file must be readable and hold every frame.
+void FfmpegSink::CheckWritten(int64_t frames) {
+    Child::Spec spec;
+    spec.program = programs_.ffprobe;
+    spec.args = {"-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
+                 "stream=nb_read_packets", "-of", "csv=p=0", FileUrl(out_.writePath())};
+    spec.pipeStdout = true;
+    Child probe(spec);
+    const std::string text = ReadAll(probe.stdoutFd());
+    probe.CloseStdout();
+    const bool ok = probe.Wait();
+    char* end = nullptr;
+    const long long packets = std::strtoll(text.c_str(), &end, 10);
+    if (!ok || end == text.c_str() || packets != frames) {
+        const std::string line = probe.FirstErrorLine();
+        RuntimeError("ffmpeg did not write " + out_.name() + " whole (" +
+                     (ok && end != text.c_str() ? std::to_string(packets) + " of " + std::to_string(frames) + " frames"
+                                                : "unreadable" + (line.empty() ? std::string() : ": " + line)) +
+                     "); is the disk full?");
+    }
 }
 
 }  // namespace velmo::cli

@@ -65,6 +65,7 @@ public:
 
 private:
     [[noreturn]] void EncoderFailed();
+    void CheckWritten(int64_t frames);
     FfmpegPrograms programs_;
     std::string input_;
     VideoInfo info_;

@@ -205,6 +205,8 @@ void InstallSignalHandlers() {
         if (old.sa_handler != SIG_IGN) sigaction(sig, &sa, nullptr);
     }
     signal(SIGPIPE, SIG_IGN);
+    // Past a file size limit a write fails with EFBIG, reported like a full disk.
+    signal(SIGXFSZ, SIG_IGN);
 }
 
 void RegisterChild(pid_t pid) {

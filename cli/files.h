@@ -46,6 +46,8 @@ public:
     const std::string& writePath() const { return writePath_; }
     const std::string& name() const { return name_; }
     bool isStdout() const { return stdout_; }
+    // Whether the result goes to a regular file (under its temporary name until Commit).
+    bool isTemporary() const { return temporary_; }
     // Closes the tool's own descriptor when another program writes the file by name.
     void CloseFd();
     // Flushes the file to disk and moves it onto the final name. Throws on failure.
@@ -63,7 +65,8 @@ private:
 };
 
 // Removes the temporary output and stops the children when the tool is interrupted (SIGINT,
-// SIGTERM, SIGHUP), and makes writes to a closed pipe fail with EPIPE instead of a signal.
+// SIGTERM, SIGHUP), and makes writes to a closed pipe or past the file size limit fail with an
+// error instead of a signal.
 void InstallSignalHandlers();
 // Children that an interruption stops; at most a few at a time.
 void RegisterChild(pid_t pid);

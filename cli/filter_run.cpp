@@ -32,9 +32,6 @@ FilterRun::FilterRun(const DeinterlaceInstance& settings, FrameSize size, RowOrd
                          "x" + std::to_string(size.h) + " frame");
         }
     }
-    // The field kept by the phase shift is not cleared when acquired. A run whose first frame is
-    // not frame 0 reads it on that frame: make that a black field, the same on every run.
-    if (inst_.fieldFrame != nullptr) std::memset(inst_.fieldFrame, 0, frameBytes_);
 }
 
 FilterRun::~FilterRun() { EndBuffers(&inst_); }

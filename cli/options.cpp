@@ -59,9 +59,8 @@ Input and output:
                        first: the field holding the bottom row is kept. top-down keeps the
                        field holding the top row (the top field).
   --start-frame N      number of the first frame (default 0), as a host numbers frames. With
-                       --phase-shift frame 0 takes both fields from itself; the first frame of
-                       a run that starts at another number has no earlier field and gets a
-                       black one.
+                       --phase-shift, frame 0, and the first frame of any run, takes both
+                       fields from itself: there is no earlier frame to take one from.
   --progress, --quiet  force, or turn off, the progress line on standard error (frames done of
                        the total, frames per second, time left); shown by default when
                        standard error is a terminal

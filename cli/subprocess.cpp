@@ -77,12 +77,13 @@ Child::Child(const Spec& spec) {
     posix_spawn_file_actions_adddup2(&actions, spec.pipeStdout ? out[1] : devNull, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, stderrFile_, STDERR_FILENO);
 
-    // The tool ignores SIGPIPE for itself; the child gets the default back.
+    // The tool ignores SIGPIPE and SIGXFSZ for itself; the child gets the defaults back.
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     sigset_t defaults;
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGXFSZ);
     posix_spawnattr_setsigdefault(&attr, &defaults);
     sigset_t none;
     sigemptyset(&none);
