@@ -133,14 +133,14 @@ FfmpegPrograms FindFfmpeg() {
 }
 
 VideoInfo ProbeVideo(const FfmpegPrograms& programs, const std::string& input) {
-    Child::Spec spec;
-    spec.program = programs.ffprobe;
-    spec.args = {"-v", "error", "-select_streams", "V:0", "-show_entries",
+    Child::Command command;
+    command.program = programs.ffprobe;
+    command.args = {"-v", "error", "-select_streams", "V:0", "-show_entries",
                  "stream=width,height,avg_frame_rate,r_frame_rate,nb_frames,duration,"
                  "sample_aspect_ratio,color_space,color_primaries,color_transfer:format=duration",
                  "-of", "flat", FileUrl(input)};
-    spec.pipeStdout = true;
-    Child probe(spec);
+    command.pipeStdout = true;
+    Child probe(command);
     const std::string text = ReadAll(probe.stdoutFd());
     probe.CloseStdout();
     if (!probe.Wait()) {
@@ -173,7 +173,7 @@ VideoInfo ProbeVideo(const FfmpegPrograms& programs, const std::string& input) {
     int64_t an = 0;
     int64_t ad = 0;
     if (ParseRatio(get("sample_aspect_ratio"), ':', &an, &ad) && an != ad) {
-        info.aspect = std::to_string(an) + ":" + std::to_string(ad);
+        info.aspect = std::to_string(an) + "/" + std::to_string(ad);
     }
     info.colorSpace = KnownTag(get("color_space")) ? get("color_space") : "";
     info.colorPrimaries = KnownTag(get("color_primaries")) ? get("color_primaries") : "";
@@ -199,15 +199,15 @@ VideoInfo ProbeVideo(const FfmpegPrograms& programs, const std::string& input) {
 FfmpegSource::FfmpegSource(const FfmpegPrograms& programs, const std::string& input, const VideoInfo& info)
     : input_(input), info_(info) {
     frameBytes_ = static_cast<size_t>(info.size.w) * 4 * static_cast<size_t>(info.size.h);
-    Child::Spec spec;
-    spec.program = programs.ffmpeg;
+    Child::Command command;
+    command.program = programs.ffmpeg;
     // Frames as the file stores them: no rotation from display metadata (that would turn the
     // fields sideways), every decoded frame passed on once (no frames repeated or dropped to
     // even out the timestamps).
-    spec.args = {"-nostdin", "-hide_banner", "-v", "error", "-noautorotate", "-i", FileUrl(input),
+    command.args = {"-nostdin", "-hide_banner", "-v", "error", "-noautorotate", "-i", FileUrl(input),
                  "-map", "0:V:0", "-an", "-sn", "-dn", "-fps_mode", "passthrough", "-f", "rawvideo", "-pix_fmt", "bgra", "pipe:1"};
-    spec.pipeStdout = true;
-    decoder_ = std::make_unique<Child>(spec);
+    command.pipeStdout = true;
+    decoder_ = std::make_unique<Child>(command);
 }
 
 bool FfmpegSource::Read(uint8_t* frame) {
@@ -317,11 +317,11 @@ void FfmpegSink::EncoderFailed() {
 void FfmpegSink::Write(const uint8_t* frame) {
     if (!encoder_) {
         out_.CloseFd();  // ffmpeg writes the file by its name
-        Child::Spec spec;
-        spec.program = programs_.ffmpeg;
-        spec.args = EncoderArgs();
-        spec.pipeStdin = true;
-        encoder_ = std::make_unique<Child>(spec);
+        Child::Command command;
+        command.program = programs_.ffmpeg;
+        command.args = EncoderArgs();
+        command.pipeStdin = true;
+        encoder_ = std::make_unique<Child>(command);
     }
     try {
         WriteAll(encoder_->stdinFd(), frame, frameBytes_, "to ffmpeg");
@@ -341,12 +341,12 @@ void FfmpegSink::Finish(int64_t frames) {
 // ffmpeg can end with success after a write failed (a full disk cuts the file short without a
 // word): the written file must be readable and hold every frame.
 void FfmpegSink::CheckWritten(int64_t frames) {
-    Child::Spec spec;
-    spec.program = programs_.ffprobe;
-    spec.args = {"-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
+    Child::Command command;
+    command.program = programs_.ffprobe;
+    command.args = {"-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
                  "stream=nb_read_packets", "-of", "csv=p=0", FileUrl(out_.writePath())};
-    spec.pipeStdout = true;
-    Child probe(spec);
+    command.pipeStdout = true;
+    Child probe(command);
     const std::string text = ReadAll(probe.stdoutFd());
     probe.CloseStdout();
     const bool ok = probe.Wait();

@@ -22,7 +22,7 @@ FfmpegPrograms FindFfmpeg();
 struct VideoInfo {
     FrameSize size;
     std::string rate;          // "num/den"
-    std::string aspect;        // sample aspect ratio "num:den", "" when square or unknown
+    std::string aspect;        // sample aspect ratio "num/den", "" when square or unknown
     std::string colorSpace;    // as ffprobe names it, "" when not tagged
     std::string colorPrimaries;
     std::string colorTransfer;

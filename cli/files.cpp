@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,8 +25,13 @@ char gTempPath[PATH_MAX + 64];
 volatile sig_atomic_t gHaveTemp = 0;
 
 void OnInterrupt(int sig) {
+    // The children are stopped for good, and reaped, before the partial output goes: a child
+    // still running could write it again.
     for (int i = 0; i < kMaxChildren; ++i) {
-        if (gChildren[i] > 0) kill(static_cast<pid_t>(gChildren[i]), SIGTERM);
+        if (gChildren[i] > 0) kill(static_cast<pid_t>(gChildren[i]), SIGKILL);
+    }
+    for (int i = 0; i < kMaxChildren; ++i) {
+        if (gChildren[i] > 0) waitpid(static_cast<pid_t>(gChildren[i]), nullptr, 0);
     }
     if (gHaveTemp) unlink(gTempPath);
     signal(sig, SIG_DFL);

@@ -56,8 +56,9 @@ Input and output:
                        even rows in memory and rebuilds the odd ones where the picture moves.
                        bottom-up (default; VirtualDub stores frames this way, so a Config line
                        gives the same picture as there) puts the bottom row of the picture
-                       first: the field holding the bottom row is kept. top-down keeps the
-                       field holding the top row (the top field).
+                       first: the field holding the bottom row is kept (the bottom field, in
+                       a picture of even height). top-down keeps the field holding the top
+                       row, the top field.
   --start-frame N      number of the first frame (default 0), as a host numbers frames. With
                        --phase-shift, frame 0, and the first frame of any run, takes both
                        fields from itself: there is no earlier frame to take one from.

@@ -57,7 +57,7 @@ std::string FindProgram(const std::string& name, const char* envVar) {
     return SearchPath(name);
 }
 
-Child::Child(const Spec& spec) {
+Child::Child(const Command& command) {
     FILE* errFile = std::tmpfile();
     if (errFile == nullptr) RuntimeError(WithErrno("cannot create a temporary file", errno));
     stderrFile_ = fcntl(fileno(errFile), F_DUPFD_CLOEXEC, 3);
@@ -68,13 +68,13 @@ Child::Child(const Spec& spec) {
     int out[2] = {-1, -1};
     const int devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
     if (devNull < 0) RuntimeError(WithErrno("cannot open /dev/null", errno));
-    if (spec.pipeStdin) Pipe(in);
-    if (spec.pipeStdout) Pipe(out);
+    if (command.pipeStdin) Pipe(in);
+    if (command.pipeStdout) Pipe(out);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, spec.pipeStdin ? in[0] : devNull, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, spec.pipeStdout ? out[1] : devNull, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, command.pipeStdin ? in[0] : devNull, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, command.pipeStdout ? out[1] : devNull, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, stderrFile_, STDERR_FILENO);
 
     // The tool ignores SIGPIPE and SIGXFSZ for itself; the child gets the defaults back.
@@ -91,30 +91,30 @@ Child::Child(const Spec& spec) {
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(spec.program.c_str()));
-    for (const auto& a : spec.args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(const_cast<char*>(command.program.c_str()));
+    for (const auto& a : command.args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
-    const int err = posix_spawn(&pid_, spec.program.c_str(), &actions, &attr, argv.data(), environ);
+    const int err = posix_spawn(&pid_, command.program.c_str(), &actions, &attr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     close(devNull);
-    if (spec.pipeStdin) close(in[0]);
-    if (spec.pipeStdout) close(out[1]);
+    if (command.pipeStdin) close(in[0]);
+    if (command.pipeStdout) close(out[1]);
     if (err != 0) {
-        if (spec.pipeStdin) close(in[1]);
-        if (spec.pipeStdout) close(out[0]);
+        if (command.pipeStdin) close(in[1]);
+        if (command.pipeStdout) close(out[0]);
         close(stderrFile_);
         stderrFile_ = -1;
         pid_ = -1;
-        RuntimeError(WithErrno("cannot run " + spec.program, err));
+        RuntimeError(WithErrno("cannot run " + command.program, err));
     }
     RegisterChild(pid_);
-    if (spec.pipeStdin) {
+    if (command.pipeStdin) {
         stdin_ = in[1];
         WidenPipe(stdin_);
     }
-    if (spec.pipeStdout) {
+    if (command.pipeStdout) {
         stdout_ = out[0];
         WidenPipe(stdout_);
     }
@@ -142,8 +142,10 @@ void Child::CloseStdout() {
     stdout_ = -1;
 }
 
+// A child stopped early has failed or is no longer wanted: nothing it would still write is kept,
+// so it gets no chance to finish its output.
 void Child::Terminate() {
-    if (pid_ > 0 && !reaped_) kill(pid_, SIGTERM);
+    if (pid_ > 0 && !reaped_) kill(pid_, SIGKILL);
 }
 
 bool Child::Wait() {

@@ -15,13 +15,13 @@ std::string FindProgram(const std::string& name, const char* envVar);
 
 class Child {
 public:
-    struct Spec {
+    struct Command {
         std::string program;            // path of the executable
         std::vector<std::string> args;  // argv[1...]
         bool pipeStdin = false;         // else /dev/null
         bool pipeStdout = false;        // else /dev/null
     };
-    explicit Child(const Spec& spec);  // throws when the program cannot be started
+    explicit Child(const Command& command);  // throws when the program cannot be started
     ~Child();                          // stops and reaps a child that is still running
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;

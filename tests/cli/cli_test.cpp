@@ -71,7 +71,7 @@ bool HaveFfmpeg() { return !Ffmpeg().empty() && !Ffprobe().empty(); }
 #define NEED_FFMPEG() \
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed"
 
-struct RunSpec {
+struct Invocation {
     std::string program = VELMO_BIN;
     std::vector<std::string> args;
     std::vector<std::pair<std::string, std::optional<std::string>>> env;  // nullopt: unset
@@ -88,30 +88,39 @@ struct RunResult {
     std::string err;
 };
 
+// Where the output of the programs run is caught; removed when the tests end.
 fs::path CaptureDir() {
-    static const fs::path dir = [] {
-        char templ[] = "/tmp/velmo-cli-capture-XXXXXX";
-        return fs::path(mkdtemp(templ));
-    }();
-    return dir;
+    struct Dir {
+        Dir() {
+            char templ[] = "/tmp/velmo-cli-capture-XXXXXX";
+            path = mkdtemp(templ);
+        }
+        ~Dir() {
+            std::error_code ec;
+            fs::remove_all(path, ec);
+        }
+        fs::path path;
+    };
+    static const Dir dir;
+    return dir.path;
 }
 
-pid_t Start(const RunSpec& spec, const std::string& outPath, const std::string& errPath, int stdinFd = -1) {
+pid_t Start(const Invocation& call, const std::string& outPath, const std::string& errPath, int stdinFd = -1) {
     const pid_t pid = fork();
     if (pid != 0) return pid;
-    if (!spec.cwd.empty() && chdir(spec.cwd.c_str()) != 0) _exit(126);
-    const int in = stdinFd >= 0 ? stdinFd : open(spec.stdinPath.c_str(), O_RDONLY);
+    if (!call.cwd.empty() && chdir(call.cwd.c_str()) != 0) _exit(126);
+    const int in = stdinFd >= 0 ? stdinFd : open(call.stdinPath.c_str(), O_RDONLY);
     const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || out < 0 || err < 0) _exit(126);
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
-    if (spec.fileSizeLimit >= 0) {
-        struct rlimit rl = {static_cast<rlim_t>(spec.fileSizeLimit), static_cast<rlim_t>(spec.fileSizeLimit)};
+    if (call.fileSizeLimit >= 0) {
+        struct rlimit rl = {static_cast<rlim_t>(call.fileSizeLimit), static_cast<rlim_t>(call.fileSizeLimit)};
         setrlimit(RLIMIT_FSIZE, &rl);
     }
-    for (const auto& [k, v] : spec.env) {
+    for (const auto& [k, v] : call.env) {
         if (v) {
             setenv(k.c_str(), v->c_str(), 1);
         } else {
@@ -119,10 +128,10 @@ pid_t Start(const RunSpec& spec, const std::string& outPath, const std::string& 
         }
     }
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(spec.program.c_str()));
-    for (const auto& a : spec.args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(const_cast<char*>(call.program.c_str()));
+    for (const auto& a : call.args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    execv(spec.program.c_str(), argv.data());
+    execv(call.program.c_str(), argv.data());
     _exit(127);
 }
 
@@ -138,20 +147,20 @@ RunResult Finish(pid_t pid, const std::string& outPath, const std::string& errPa
     return r;
 }
 
-RunResult RunProgram(const RunSpec& spec) {
+RunResult RunProgram(const Invocation& call) {
     static int counter = 0;
     const std::string tag = std::to_string(getpid()) + "-" + std::to_string(counter++);
-    const std::string outPath = spec.stdoutPath.empty() ? (CaptureDir() / ("out-" + tag)).string() : spec.stdoutPath;
+    const std::string outPath = call.stdoutPath.empty() ? (CaptureDir() / ("out-" + tag)).string() : call.stdoutPath;
     const std::string errPath = (CaptureDir() / ("err-" + tag)).string();
-    const pid_t pid = Start(spec, outPath, errPath);
-    RunResult r = Finish(pid, outPath, errPath, spec.stdoutPath.empty());
-    if (spec.stdoutPath.empty()) unlink(outPath.c_str());
+    const pid_t pid = Start(call, outPath, errPath);
+    RunResult r = Finish(pid, outPath, errPath, call.stdoutPath.empty());
+    if (call.stdoutPath.empty()) unlink(outPath.c_str());
     unlink(errPath.c_str());
     return r;
 }
 
 RunResult Velmo(std::vector<std::string> args) {
-    RunSpec s;
+    Invocation s;
     s.args = std::move(args);
     return RunProgram(s);
 }
@@ -201,7 +210,7 @@ Bytes MakeFrames(int w, int h, int frames) {
     if (HaveFfmpeg() && w >= 8 && h >= 8) {
         TempDir tmp;
         const int eh = h + (h % 2);  // the interlace filter wants whole row pairs
-        RunSpec s;
+        Invocation s;
         s.program = Ffmpeg();
         s.args = {"-v", "error", "-f", "lavfi", "-i",
                   "testsrc2=size=" + std::to_string(w) + "x" + std::to_string(eh) + ":rate=50",
@@ -238,7 +247,7 @@ Bytes MakeFrames(int w, int h, int frames) {
 Bytes Reference(const Bytes& frames, int w, int h, const Config& config, const std::string& order, int start) {
     TempDir tmp;
     WriteFile(tmp / "in.raw", frames);
-    RunSpec s;
+    Invocation s;
     s.program = VELMO_REFERENCE;
     s.args = {std::to_string(w), std::to_string(h), order, std::to_string(start)};
     for (auto v : config) s.args.push_back(std::to_string(v));
@@ -348,7 +357,7 @@ TEST(RawFrames, PipesCarryTheSameBytesAsFiles) {
     const Bytes frames = MakeFrames(w, h, 6);
     WriteFile(tmp / "in.raw", frames);
     ASSERT_EQ(Velmo({"--raw", Size(w, h), (tmp / "in.raw").string(), (tmp / "file.raw").string()}).code, 0);
-    RunSpec s;
+    Invocation s;
     s.args = {"--raw", Size(w, h), "-", "-"};
     s.stdinPath = (tmp / "in.raw").string();
     s.stdoutPath = (tmp / "pipe.raw").string();
@@ -415,7 +424,7 @@ TEST(RawFrames, ProgressLineOnRequestOnly) {
 // Video files through FFmpeg.
 
 std::string Probe(const fs::path& file, const std::string& stream, const std::string& entries) {
-    RunSpec s;
+    Invocation s;
     s.program = Ffprobe();
     s.args = {"-v", "error", "-count_frames", "-select_streams", stream, "-show_entries", "stream=" + entries,
               "-of", "default=noprint_wrappers=1", file.string()};
@@ -426,7 +435,7 @@ std::string Probe(const fs::path& file, const std::string& stream, const std::st
 
 // md5 of a stream's packets, unchanged by a copy.
 std::string StreamHash(const fs::path& file, const std::string& stream) {
-    RunSpec s;
+    Invocation s;
     s.program = Ffmpeg();
     s.args = {"-v", "error", "-i", file.string(), "-map", "0:" + stream, "-c", "copy", "-f", "md5", "-"};
     const RunResult r = RunProgram(s);
@@ -436,7 +445,7 @@ std::string StreamHash(const fs::path& file, const std::string& stream) {
 
 Bytes DecodeRaw(const fs::path& file) {
     TempDir tmp;
-    RunSpec s;
+    Invocation s;
     s.program = Ffmpeg();
     s.args = {"-v", "error", "-i", file.string(), "-map", "0:v:0", "-f", "rawvideo", "-pix_fmt", "bgra",
               (tmp / "v.raw").string()};
@@ -446,10 +455,10 @@ Bytes DecodeRaw(const fs::path& file) {
 }
 
 void MakeClip(const fs::path& file, const std::string& audioCodec, int w = 160, int h = 120, int frames = 10) {
-    RunSpec s;
+    Invocation s;
     s.program = Ffmpeg();
     s.args = {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=" + Size(w, h) + ":rate=50",
-              "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000", "-vf", "interlace",
+              "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000", "-vf", "interlace,setsar=8/9",
               "-frames:v", std::to_string(frames), "-t", std::to_string(frames / 25.0), "-c:v", "ffv1",
               "-c:a", audioCodec, file.string()};
     const RunResult r = RunProgram(s);
@@ -484,9 +493,9 @@ TEST(VideoFiles, KeepSizeRateFramesAndAudio) {
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(tmp.Names(), (std::set<std::string>{c.clip, c.output}));
         EXPECT_EQ(ReadFile(tmp / c.clip), before);
-        EXPECT_EQ(Probe(tmp / c.output, "v:0", "codec_name,width,height,r_frame_rate,nb_read_frames"),
-                  std::string("codec_name=") + c.videoCodec + "\nwidth=160\nheight=120\nr_frame_rate=25/1\n" +
-                      "nb_read_frames=10\n");
+        EXPECT_EQ(Probe(tmp / c.output, "v:0", "codec_name,width,height,sample_aspect_ratio,r_frame_rate,nb_read_frames"),
+                  std::string("codec_name=") + c.videoCodec +
+                      "\nwidth=160\nheight=120\nsample_aspect_ratio=8:9\nr_frame_rate=25/1\nnb_read_frames=10\n");
         EXPECT_EQ(Probe(tmp / c.output, "a", "codec_name,sample_rate"),
                   Probe(tmp / c.clip, "a", "codec_name,sample_rate"));
         EXPECT_EQ(StreamHash(tmp / c.output, "a:0"), StreamHash(tmp / c.clip, "a:0"));
@@ -606,7 +615,7 @@ TEST(Errors, OneLineNothingLeftInputUntouched) {
         fs::create_hard_link(tmp / "IN.raw", tmp / "HARD.raw");
         if (HaveFfmpeg()) {
             MakeClip(tmp / "IN.mkv", "pcm_s16le");
-            RunSpec s;
+            Invocation s;
             s.program = Ffmpeg();
             s.args = {"-v", "error", "-f", "lavfi", "-i", "sine=duration=0.2", (tmp / "AUDIO.wav").string()};
             ASSERT_EQ(RunProgram(s).code, 0);
@@ -617,7 +626,7 @@ TEST(Errors, OneLineNothingLeftInputUntouched) {
         std::vector<Bytes> contents;
         for (const auto& n : namesBefore) contents.push_back(fs::is_regular_file(tmp / n) ? ReadFile(tmp / n) : Bytes());
 
-        RunSpec s;
+        Invocation s;
         for (const auto& a : c.args) {
             // Names of the test directory's files are in capitals: IN.raw, DIR/../IN.raw.
             const bool file = std::isupper(static_cast<unsigned char>(a[0])) && a.find_first_of(" (") == std::string::npos;
@@ -672,7 +681,7 @@ TEST(Errors, InterruptionRemovesThePartialOutput) {
     const Bytes frames = MakeFrames(64, 32, 2);
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    RunSpec s;
+    Invocation s;
     s.args = {"--raw", "64x32", "-", (tmp / "out.raw").string()};
     const std::string outPath = (CaptureDir() / "interrupt-out").string();
     const std::string errPath = (CaptureDir() / "interrupt-err").string();
@@ -758,7 +767,7 @@ Picture ReadPng(const fs::path& p) {
 
 TEST(Demo, WritesThreePicturesAndTheShareThatMoved) {
     TempDir tmp;
-    RunSpec s;
+    Invocation s;
     s.args = {"demo", "nested/pictures"};
     s.cwd = tmp.path().string();
     s.env = {{"PATH", "/nonexistent"}};  // no FFmpeg needed
