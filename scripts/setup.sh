@@ -12,7 +12,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-tools
   wine wine32:i386 xvfb x11-apps imagemagick xdotool
-  ffmpeg
+  ffmpeg time
   clang libclang-rt-14-dev
   python3
 )
