@@ -18,7 +18,7 @@ for p in p2 p3 p4; do
   cmake --preset "win32-$p" >/dev/null
   cmake --build --preset "win32-$p" -j "$JOBS"
 done
-bash scripts/package-modules.sh build/win32-p2 build/win32-p3 build/win32-p4 "$out/velmo-modules.zip"
+bash scripts/package-modules.sh -o "$out/velmo-modules.zip" build/win32-p2 build/win32-p3 build/win32-p4
 
 echo "release:"
 ls -l "$out"
