@@ -3,6 +3,7 @@
 // is never read.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 
 #include "tests/stages/frames.h"
@@ -33,6 +34,8 @@ const ShiftCase kCases[] = {
     {"shift, swap", 1, 0, 1, {false, 0}, {true, 1}, 0},
     {"swap, shift, swap", 1, 1, 1, {false, 1}, {true, 0}, 1},
 };
+
+void PrintTo(const ShiftCase& c, std::ostream* os) { *os << c.what; }
 
 class FieldOrder : public ::testing::TestWithParam<ShiftCase> {};
 

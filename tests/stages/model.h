@@ -21,6 +21,8 @@ public:
     void Run(std::vector<uint32_t>& src, std::vector<uint32_t>& dst, int32_t sourceFrame);
 
     const std::vector<uint8_t>& motionMap() const { return map_; }
+    // Settings changed between calls; the carried state stays.
+    void SetSettings(const DeinterlaceInstance& settings) { s_ = settings; }
 
 private:
     uint32_t& Px(std::vector<uint32_t>& f, int32_t y, int32_t x) { return f[static_cast<size_t>(y) * w_ + x]; }

@@ -72,6 +72,8 @@ struct DenoiseCase {
     std::vector<std::string> before, after;
 };
 
+void PrintTo(const DenoiseCase& c, std::ostream* os) { *os << c.what; }
+
 std::vector<std::string> Full(int32_t w, int32_t h) { return std::vector<std::string>(h, std::string(w, '#')); }
 
 class Denoise : public ::testing::TestWithParam<DenoiseCase> {};
